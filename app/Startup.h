@@ -1,0 +1,6 @@
+#pragma once
+
+namespace app {
+int StartRoutine();
+void OnMainWindowCreated();
+} // namespace app

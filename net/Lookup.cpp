@@ -1,0 +1,5 @@
+#include "net/Lookup.h"
+
+namespace net {
+void OnQueryClicked() {}
+} // namespace net

@@ -1,0 +1,6 @@
+#pragma once
+
+namespace net {
+// Clicked handler of the toolbox's query button.
+void OnQueryClicked();
+} // namespace net

@@ -1,0 +1,41 @@
+# Unit and window tests: one test program per tests/*_test.cpp, run by ctest through Wine.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Stand-in addresses on loopback for tests and for the program the end-to-end tests start.
+set(LUMENO_STANDIN_VENDOR "http://127.0.0.1:18181")
+set(LUMENO_STANDIN_LOOKUP "127.0.0.1:18182")
+set(LUMENO_STANDIN_SEARCH "http://127.0.0.1:18181/search")
+
+file(GLOB LUMENO_TEST_SUPPORT CONFIGURE_DEPENDS tests/support/*.cpp)
+add_library(lumeno_test_support STATIC ui/Addresses.cpp ${LUMENO_TEST_SUPPORT})
+target_compile_definitions(lumeno_test_support PRIVATE LUMENO_VENDOR_SITE="${LUMENO_STANDIN_VENDOR}"
+    LUMENO_LOOKUP_HOST="${LUMENO_STANDIN_LOOKUP}" LUMENO_SEARCH_HOME="${LUMENO_STANDIN_SEARCH}")
+target_compile_options(lumeno_test_support PRIVATE ${LUMENO_WARNINGS})
+target_link_libraries(lumeno_test_support PUBLIC lumeno_core gtest ws2_32)
+target_include_directories(lumeno_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+
+file(GLOB LUMENO_TESTS CONFIGURE_DEPENDS tests/*_test.cpp)
+foreach(source ${LUMENO_TESTS})
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(${name} ${source} tests/support/TestMain.cxx assets/Lumeno.rc)
+    target_compile_options(${name} PRIVATE ${LUMENO_WARNINGS})
+    target_link_libraries(${name} PRIVATE lumeno_test_support)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endforeach()
+
+# The product built against the stand-in hosts, started by the end-to-end tests.
+lumeno_program(LumenoStandIn "${LUMENO_STANDIN_VENDOR}" "${LUMENO_STANDIN_LOOKUP}"
+    "${LUMENO_STANDIN_SEARCH}")
+
+file(GLOB LUMENO_BENCHES CONFIGURE_DEPENDS bench/*_bench.cpp)
+foreach(source ${LUMENO_BENCHES})
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(${name} ${source} assets/Lumeno.rc)
+    target_compile_options(${name} PRIVATE ${LUMENO_WARNINGS})
+    target_link_libraries(${name} PRIVATE lumeno_test_support)
+endforeach()
+
+include(tests/e2e/E2e.cmake OPTIONAL)

@@ -1,0 +1,5 @@
+#include "ui/Runtime.h"
+
+namespace ui {
+std::string HttpFileRead(const Text&) { return {}; }
+} // namespace ui

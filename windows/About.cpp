@@ -1,0 +1,5 @@
+#include "windows/About.h"
+
+namespace windows {
+void OnAboutClose() {}
+} // namespace windows

@@ -1,0 +1,5 @@
+#pragma once
+
+namespace windows {
+void OnAboutClose();
+} // namespace windows

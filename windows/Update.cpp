@@ -1,0 +1,8 @@
+#include "windows/Update.h"
+
+namespace windows {
+void OnUpdateCreated() {}
+void OnCheckUpdateClicked() {}
+void OnConfirmUpdateClicked() {}
+void OnUpdateCloseClicked() {}
+} // namespace windows

@@ -1,0 +1,7 @@
+#include "windows/Welcome.h"
+
+namespace windows {
+void OnWelcomeYes() {}
+void OnWelcomeNo() {}
+void OnWelcomeClose() {}
+} // namespace windows

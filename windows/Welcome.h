@@ -1,0 +1,7 @@
+#pragma once
+
+namespace windows {
+void OnWelcomeYes();
+void OnWelcomeNo();
+void OnWelcomeClose();
+} // namespace windows
