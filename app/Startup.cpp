@@ -1,6 +1,8 @@
 // The start routine and the created event of the hidden main window.
 #include "app/Startup.h"
 
+#include "app/Guard.h"
+#include "assets/resource.h"
 #include "trail/Trail.h"
 #include "ui/Forms.h"
 #include "ui/Runtime.h"
@@ -18,6 +20,13 @@ int StartRoutine() {
 }
 
 void OnMainWindowCreated() {
+    if (IsAlreadyRunning()) {
+        ui::ShowMessageBox("程序正在运行中...\r\n请勿重复运行...", 48, "温馨提示");
+        ui::Exit(0);
+        return;
+    }
+    ui::SetTrayIcon(ui::MainForm, IDI_TRAY, "Lumeno助手");
+    ui::LoadWindow(ui::WelcomeForm);
     ui::SeedRandom();
     trail::CreateParticleWindows();
     // Last, so no tick can see a half-made pool.

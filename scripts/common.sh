@@ -22,10 +22,17 @@ install_missing() {
         "${missing[@]}" >/dev/null
 }
 
+# configure_and_build [cmake -D options...] [-- build target]
 configure_and_build() {
+    local options=() target=()
+    while [ $# -gt 0 ]; do
+        [ "$1" = "--" ] && { shift; target=(--target "$@"); break; }
+        options+=("$1")
+        shift
+    done
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-    cmake --build "$BUILD" -j"$(nproc)"
+        -DCMAKE_BUILD_TYPE=Release "${options[@]}" >/dev/null
+    cmake --build "$BUILD" -j"$(nproc)" "${target[@]}"
 }
 
 # Wine: a prefix of our own under the build folder, quiet, no crash dialog, loopback unproxied.

@@ -8,10 +8,14 @@ set(LUMENO_STANDIN_VENDOR "http://127.0.0.1:18181")
 set(LUMENO_STANDIN_LOOKUP "127.0.0.1:18182")
 set(LUMENO_STANDIN_SEARCH "http://127.0.0.1:18181/search")
 
-file(GLOB LUMENO_TEST_SUPPORT CONFIGURE_DEPENDS tests/support/*.cpp)
-add_library(lumeno_test_support STATIC ui/Addresses.cpp ${LUMENO_TEST_SUPPORT})
-target_compile_definitions(lumeno_test_support PRIVATE LUMENO_VENDOR_SITE="${LUMENO_STANDIN_VENDOR}"
+# The addresses go in as an object so every test program links them whatever the library order.
+add_library(lumeno_test_addresses OBJECT ui/Addresses.cpp)
+target_compile_definitions(lumeno_test_addresses PRIVATE LUMENO_VENDOR_SITE="${LUMENO_STANDIN_VENDOR}"
     LUMENO_LOOKUP_HOST="${LUMENO_STANDIN_LOOKUP}" LUMENO_SEARCH_HOME="${LUMENO_STANDIN_SEARCH}")
+target_link_libraries(lumeno_test_addresses PRIVATE lumeno_core)
+
+file(GLOB LUMENO_TEST_SUPPORT CONFIGURE_DEPENDS tests/support/*.cpp)
+add_library(lumeno_test_support STATIC ${LUMENO_TEST_SUPPORT})
 target_compile_options(lumeno_test_support PRIVATE ${LUMENO_WARNINGS})
 target_link_libraries(lumeno_test_support PUBLIC lumeno_core gtest ws2_32)
 target_include_directories(lumeno_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
@@ -19,7 +23,8 @@ target_include_directories(lumeno_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 file(GLOB LUMENO_TESTS CONFIGURE_DEPENDS tests/*_test.cpp)
 foreach(source ${LUMENO_TESTS})
     get_filename_component(name ${source} NAME_WE)
-    add_executable(${name} ${source} tests/support/TestMain.cxx assets/Lumeno.rc)
+    add_executable(${name} ${source} tests/support/TestMain.cxx assets/Lumeno.rc
+        $<TARGET_OBJECTS:lumeno_test_addresses>)
     target_compile_options(${name} PRIVATE ${LUMENO_WARNINGS})
     target_link_libraries(${name} PRIVATE lumeno_test_support)
     add_test(NAME ${name} COMMAND ${name})
@@ -33,7 +38,7 @@ lumeno_program(LumenoStandIn "${LUMENO_STANDIN_VENDOR}" "${LUMENO_STANDIN_LOOKUP
 file(GLOB LUMENO_BENCHES CONFIGURE_DEPENDS bench/*_bench.cpp)
 foreach(source ${LUMENO_BENCHES})
     get_filename_component(name ${source} NAME_WE)
-    add_executable(${name} ${source} assets/Lumeno.rc)
+    add_executable(${name} ${source} assets/Lumeno.rc $<TARGET_OBJECTS:lumeno_test_addresses>)
     target_compile_options(${name} PRIVATE ${LUMENO_WARNINGS})
     target_link_libraries(${name} PRIVATE lumeno_test_support)
 endforeach()

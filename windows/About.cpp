@@ -1,5 +1,7 @@
 #include "windows/About.h"
 
+#include "ui/Runtime.h"
+
 namespace windows {
-void OnAboutClose() {}
+void OnAboutClose() { ui::DestroyWindow(ui::AboutForm); }
 } // namespace windows
