@@ -21,10 +21,11 @@ int RunScenario(const std::string& name) {
     return it == Scenarios().end() ? 99 : it->second();
 }
 
-int RunChild(const std::string& name, unsigned timeoutMs) {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring line = L"\"" + std::wstring(path) + L"\" --child=" + std::wstring(name.begin(), name.end());
+namespace {
+std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+int RunChildFrom(const std::wstring& path, const std::string& name, unsigned timeoutMs) {
+    std::wstring line = L"\"" + path + L"\" --child=" + Wide(name);
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
@@ -35,6 +36,26 @@ int RunChild(const std::string& name, unsigned timeoutMs) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return int(code);
+}
+} // namespace
+
+std::wstring CopyOfThisProgram(const std::string& exeName) {
+    wchar_t self[MAX_PATH], dir[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    GetTempPathW(MAX_PATH, dir);
+    std::wstring copy = std::wstring(dir) + Wide(exeName);
+    CopyFileW(self, copy.c_str(), FALSE);
+    return copy;
+}
+
+int RunChild(const std::string& name, unsigned timeoutMs) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return RunChildFrom(self, name, timeoutMs);
+}
+
+int RunChildAs(const std::string& name, const std::string& exeName, unsigned timeoutMs) {
+    return RunChildFrom(CopyOfThisProgram(exeName), name, timeoutMs);
 }
 
 } // namespace testsupport

@@ -13,6 +13,13 @@ int RunScenario(const std::string& name);
 // or -1 when it did not end in time (it is then killed).
 int RunChild(const std::string& name, unsigned timeoutMs = 20000);
 
+// The same, from a copy of this test program under another executable name (in the temporary
+// folder), so the single-instance guard sees a different program.
+int RunChildAs(const std::string& name, const std::string& exeName, unsigned timeoutMs = 20000);
+
+// Path of a copy of this test program named exeName in the temporary folder (made once).
+std::wstring CopyOfThisProgram(const std::string& exeName);
+
 } // namespace testsupport
 
 #define LUMENO_CHILD_SCENARIO(name)                                                                \
