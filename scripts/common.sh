@@ -57,6 +57,16 @@ wine_prefix() {
     fi
 }
 
+# Whether Wine hands its windows to an X window manager. Under Xvfb there is none, and Wine then
+# waits two seconds for the missing manager on every window it unmaps: so "N" there.
+wine_managed() {
+    local want=$1 marker="$WINEPREFIX/.lumeno-managed"
+    [ "$(cat "$marker" 2>/dev/null)" = "$want" ] && return 0
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$want" /f >/dev/null 2>&1 || true
+    wineserver -w
+    echo "$want" >"$marker"
+}
+
 # zh_CN.UTF-8 must exist for LC_ALL above; Debian's locales package makes it.
 ensure_locale() {
     locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$' && return 0

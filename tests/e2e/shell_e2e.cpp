@@ -34,6 +34,7 @@ TEST(ShellEndToEnd, WelcomeTraySecondStartAboutAndQuit) {
     EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 300) / 2);
     EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 130) / 2);
     ASSERT_TRUE(WaitFor([] { return TrayWindow() && IsWindowVisible(TrayWindow()); }));
+    Sleep(500); // painted, not only mapped
     Screenshot(L"welcome");
 
     // A second start of the same file warns, and ends with 0 once answered.
