@@ -163,6 +163,7 @@ Menu OpenMenu() {
 }
 
 void ChooseMenuItem(const Menu& m, int index, int count) {
+    Sleep(300); // the menu starts tracking the mouse a moment after it shows
     // Items are stacked evenly inside the menu's thin frame.
     int height = (m.rect.bottom - m.rect.top - 4) / std::max(1, count);
     Click((m.rect.left + m.rect.right) / 2, m.rect.top + 2 + height * index + height / 2);
