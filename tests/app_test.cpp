@@ -1,10 +1,10 @@
 // The application shell: single instance, tray icon and menu, welcome and about windows.
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
 #include <string>
 #include <vector>
 #include <windows.h>
-#include <shellapi.h>
 
 #include "app/Guard.h"
 #include "app/Tray.h"
@@ -24,15 +24,18 @@ namespace {
 // A child that passes the guard stays up for a while and ends with 10; one that is stopped shows
 // the warning through a recorder and ends through the real exit with 0.
 LUMENO_CHILD_SCENARIO(Guarded) {
-    ui::ReplaceableEffects().messageBox = [](const ui::Text& text, int style, const ui::Text& title) {
-        bool exact = text == "程序正在运行中...\r\n请勿重复运行..." && title == "温馨提示" && style == 48;
+    ui::ReplaceableEffects().messageBox = [](const ui::Text& text, int style,
+                                             const ui::Text& title) {
+        bool exact =
+            text == "程序正在运行中...\r\n请勿重复运行..." && title == "温馨提示" && style == 48;
         ExitProcess(exact ? 0 : 21); // the guard's own exit follows; a wrong message shows as 21
         return 0;
     };
     trail::CreateParticlePool();
     ui::LoadWindow(ui::MainForm);
     // Past the guard: tell the parent, which waits for this before starting a second copy.
-    if (HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Local\\lumeno.test.ready")) SetEvent(ready);
+    if (HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Local\\lumeno.test.ready"))
+        SetEvent(ready);
     Sleep(2500);
     return 10;
 }
@@ -51,7 +54,8 @@ HANDLE Start(const std::wstring& exe) {
     std::wstring line = L"\"" + exe + L"\" --child=Guarded";
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
         return nullptr;
     CloseHandle(pi.hThread);
     return pi.hProcess;
@@ -59,8 +63,10 @@ HANDLE Start(const std::wstring& exe) {
 
 DWORD WaitCode(HANDLE process) {
     DWORD code = 99;
-    if (WaitForSingleObject(process, 20000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-    else TerminateProcess(process, 98);
+    if (WaitForSingleObject(process, 20000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process, &code);
+    else
+        TerminateProcess(process, 98);
     CloseHandle(process);
     return code;
 }
@@ -119,7 +125,8 @@ class Shell : public testing::Test {
         ui::ReplaceableEffects().shellExecute = [](const ui::Text& url) { opened.push_back(url); };
     }
     void TearDown() override {
-        for (uint32_t w : {ui::ToolboxForm, ui::UpdateForm, ui::AboutForm}) ui::DestroyWindow(w);
+        for (uint32_t w : {ui::ToolboxForm, ui::UpdateForm, ui::AboutForm})
+            ui::DestroyWindow(w);
         Settle();
         ui::RestoreEffects();
     }
@@ -160,7 +167,7 @@ TEST_F(Shell, TrayCodes) {
         UINT message;
         bool showsToolbox;
     } cases[] = {
-        {WM_MOUSEMOVE, false}, {WM_LBUTTONDOWN, false}, {WM_RBUTTONDOWN, false},
+        {WM_MOUSEMOVE, false}, {WM_LBUTTONDOWN, false},   {WM_RBUTTONDOWN, false},
         {WM_LBUTTONUP, true},  {WM_LBUTTONDBLCLK, false},
     };
     for (const Case& c : cases) {
@@ -199,7 +206,8 @@ TEST_F(Shell, RightClickPopsTheSevenItemsBesideTheCursor) {
     SetTimer(nullptr, 0, 300, ReadAndCloseMenu);
     app::OnTrayEvent(3);
     std::vector<std::wstring> expected;
-    for (const char* item : {"打开工具箱", "网址导航", "软件推荐", "Lumeno官网", "软件更新", "关于", "退出"})
+    for (const char* item :
+         {"打开工具箱", "网址导航", "软件推荐", "Lumeno官网", "软件更新", "关于", "退出"})
         expected.push_back(ui::Widen(item));
     EXPECT_EQ(menuSeen.items, expected);
     EXPECT_EQ(menuSeen.rect.right, 600 - 5);

@@ -83,6 +83,8 @@ void RestoreEffects();
 struct Observers {
     std::function<void(ControlRef, int number, int value)> propertyWrite;
     std::function<void(int min, int max, int result)> randomDraw;
+    std::function<void(uint32_t window)> created; // just before a window's created event
+    std::function<void(ControlRef)> clicked;       // just before a picture button's clicked event
 };
 Observers& RuntimeObservers();
 

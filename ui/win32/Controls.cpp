@@ -39,7 +39,10 @@ bool Inside(HWND hwnd, LPARAM lParam) {
 
 void Raise(HWND hwnd, Control& c) {
     InvalidateRect(hwnd, nullptr, FALSE);
-    if (c.def->clicked && c.handlers) c.def->clicked();
+    if (!c.handlers) return; // copies raise no events
+    if (auto& observe = RuntimeObservers().clicked)
+        if (Form* form = FormOf(GetParent(hwnd))) observe({form->def->id, c.id});
+    if (c.def->clicked) c.def->clicked();
 }
 
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -176,7 +179,7 @@ HWND CreateEditBox(Form& form, Control& c) {
                              GetModuleHandleW(nullptr), nullptr);
     HFONT font = d.fontHeight ? LabelFont(d.fontHeight) : (HFONT)GetStockObject(DEFAULT_GUI_FONT);
     SendMessageW(h, WM_SETFONT, (WPARAM)font, FALSE);
-    if (d.maxLength) SendMessageW(h, EM_LIMITTEXT, d.maxLength, 0);
+    SendMessageW(h, EM_LIMITTEXT, d.maxLength, 0); // 0: as long as the control allows
     if (d.input == Input::Number) SetWindowSubclass(h, NumberFilter, NumberFilterId, 0);
     return h;
 }

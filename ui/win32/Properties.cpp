@@ -67,7 +67,10 @@ void SetFormProperty(Form& form, int number, int value) {
     case prop::Visible: ShowForm(form, value != 0); break;
     case prop::StartPosition:
         if (value == 1 && IsWindowVisible(h)) {
-            if (IsIconic(h)) ShowWindow(h, SW_RESTORE);
+            if (IsIconic(h)) {
+                ShowWindow(h, SW_RESTORE);
+                r = WindowRect(h); // centred for the restored size, not the minimised one
+            }
             SetWindowPos(h, nullptr, (ScreenWidth() - (r.right - r.left)) / 2,
                          (ScreenHeight() - (r.bottom - r.top)) / 2, 0, 0, flags | SWP_NOSIZE);
         } else if (IsWindowVisible(h) && value == 2) {
@@ -179,7 +182,9 @@ int GetProperty(ControlRef ref, int number) {
     case prop::Top: return c->top;
     case prop::Width: return c->width;
     case prop::Height: return c->height;
-    case prop::Visible: return c->hwnd ? (IsWindowVisible(c->hwnd) ? 1 : 0) : c->visible;
+    // The control's own flag: a control of a hidden window still reads as shown.
+    case prop::Visible:
+        return c->hwnd ? ((GetWindowLongW(c->hwnd, GWL_STYLE) & WS_VISIBLE) ? 1 : 0) : c->visible;
     case prop::Period: return c->def->kind == Kind::Timer ? c->period : 0;
     }
     return 0;

@@ -273,6 +273,7 @@ bool LoadWindow(uint32_t window, std::optional<uint32_t>, bool modal) {
         c.hwnd = CreateControlWindow(*f, c);
         if (cd.kind == Kind::Timer && cd.period > 0) SetProperty({window, c.id}, prop::Period, cd.period);
     }
+    if (auto& observe = RuntimeObservers().created) observe(window);
     if (def.created) def.created();
     f = FindForm(window);
     if (!f) return true;
