@@ -43,4 +43,18 @@ foreach(source ${LUMENO_BENCHES})
     target_link_libraries(${name} PRIVATE lumeno_test_support)
 endforeach()
 
+# Floors for the program benchmark: the least a program doing the same job could cost.
+foreach(floor FloorIdle FloorWindow FloorTrail)
+    add_executable(${floor} WIN32 bench/floors/${floor}.cpp assets/Lumeno.rc
+        $<TARGET_OBJECTS:lumeno_test_addresses>)
+    target_compile_options(${floor} PRIVATE ${LUMENO_WARNINGS})
+    target_link_libraries(${floor} PRIVATE lumeno_core)
+    target_link_options(${floor} PRIVATE -mwindows)
+endforeach()
+target_compile_definitions(program_bench PRIVATE LUMENO_PRODUCT="$<TARGET_FILE:Lumeno>"
+    LUMENO_FLOOR_IDLE="$<TARGET_FILE:FloorIdle>" LUMENO_FLOOR_WINDOW="$<TARGET_FILE:FloorWindow>"
+    LUMENO_FLOOR_TRAIL="$<TARGET_FILE:FloorTrail>")
+target_link_libraries(program_bench PRIVATE psapi)
+add_dependencies(program_bench Lumeno FloorIdle FloorWindow FloorTrail)
+
 include(tests/e2e/E2e.cmake OPTIONAL)

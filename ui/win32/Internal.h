@@ -21,7 +21,8 @@ struct Control {
     bool visible = false;
     bool handlers = true; // copies raise no events
     Text text;            // labels
-    int period = 0;       // timers
+    int period = 0;       // timers: the period in force, 0 stopped
+    int systemPeriod = 0; // the period the system timer runs with; it outlives a stop
     bool over = false, pressed = false, tracking = false; // picture buttons
 };
 

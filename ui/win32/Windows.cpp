@@ -108,6 +108,11 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_TIMER: {
         Control* c = FindControl({form->def->id, uint32_t(wParam)});
+        if (c && c->period == 0) { // stopped: see SetTimerPeriod
+            KillTimer(hwnd, c->id);
+            c->systemPeriod = 0;
+            return 0;
+        }
         if (c && c->def && c->def->tick && c->handlers) c->def->tick();
         return 0;
     }
