@@ -19,9 +19,15 @@ RECT WindowRect(HWND hwnd) {
 void SetTimerPeriod(Form& form, Control& c, int period) {
     period = std::max(0, period);
     if (period == c.period) return; // the timer keeps its phase
-    KillTimer(form.hwnd, c.id);
     c.period = period;
-    if (period > 0) SetTimer(form.hwnd, c.id, UINT(period), nullptr);
+    // The trail stops and restarts its timer around every tick; re-arming the system timer each
+    // time would cost two round trips to the window server. So a stop only silences the timer (it
+    // is killed when it next fires while stopped), and a restart with the period the system timer
+    // still runs with lets it speak again.
+    if (period == 0 || period == c.systemPeriod) return;
+    KillTimer(form.hwnd, c.id);
+    SetTimer(form.hwnd, c.id, UINT(period), nullptr);
+    c.systemPeriod = period;
 }
 
 void InvalidateControl(Form& form, const Control& c) {
