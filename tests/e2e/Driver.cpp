@@ -130,11 +130,18 @@ void PressKey(WORD vk) {
 
 void TypeText(const std::wstring& text) {
     for (wchar_t ch : text) {
+        SHORT key = VkKeyScanW(ch);
         INPUT in[2] = {};
         in[0].type = in[1].type = INPUT_KEYBOARD;
-        in[0].ki.wScan = in[1].ki.wScan = ch;
-        in[0].ki.dwFlags = KEYEVENTF_UNICODE;
-        in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        if (key != -1 && !(key & 0x0100)) { // a key of its own, no shift: type it as a person would
+            in[0].ki.wVk = in[1].ki.wVk = WORD(key & 0xFF);
+            in[0].ki.wScan = in[1].ki.wScan = WORD(MapVirtualKeyW(key & 0xFF, MAPVK_VK_TO_VSC));
+            in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        } else {
+            in[0].ki.wScan = in[1].ki.wScan = ch;
+            in[0].ki.dwFlags = KEYEVENTF_UNICODE;
+            in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        }
         SendInput(2, in, sizeof(INPUT));
         Sleep(20);
     }
