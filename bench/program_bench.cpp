@@ -10,7 +10,13 @@
 #include <vector>
 #include <windows.h>
 
+#include "e2e/Driver.h"
+
 namespace {
+
+using e2e::CpuMs;
+using e2e::LinuxProcess;
+using e2e::WorkingSetMb;
 
 std::wstring Path(const char* unixPath) {
     std::wstring w = L"Z:";
@@ -84,52 +90,6 @@ double StartUp(const std::wstring& exe, const wchar_t* className) {
     }
     std::sort(times.begin(), times.end());
     return times[2];
-}
-
-// Wine does not report another process's times and memory faithfully, so they are read where the
-// kernel keeps them: each Windows process is a Linux process, and Z: is the Linux root.
-std::string ReadFile(const std::wstring& path) {
-    std::string text;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return text;
-    char buffer[4096];
-    DWORD n = 0;
-    while (::ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n) text.append(buffer, n);
-    CloseHandle(f);
-    return text;
-}
-
-// The newest Linux process whose command line names the executable.
-std::wstring LinuxProcess(const std::string& exeName) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
-    long best = -1;
-    do {
-        long pid = std::wcstol(found.cFileName, nullptr, 10);
-        if (pid <= 0 || pid <= best) continue;
-        std::string line = ReadFile(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\cmdline");
-        if (line.find(exeName) != std::string::npos && line.find("program_bench") == std::string::npos)
-            best = pid;
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return best < 0 ? L"" : L"Z:\\proc\\" + std::to_wstring(best);
-}
-
-double CpuMs(const std::wstring& proc) {
-    std::string stat = ReadFile(proc + L"\\stat");
-    size_t at = stat.rfind(')');
-    if (at == std::string::npos) return 0;
-    // Fields after the command: state is field 3; utime and stime are fields 14 and 15.
-    unsigned long long utime = 0, stime = 0;
-    std::sscanf(stat.c_str() + at + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime);
-    return double(utime + stime) * 10.0; // clock ticks of 10 ms
-}
-
-double WorkingSetMb(const std::wstring& proc) {
-    std::string status = ReadFile(proc + L"\\status");
-    size_t at = status.find("VmRSS:");
-    return at == std::string::npos ? 0 : std::atof(status.c_str() + at + 6) / 1024.0;
 }
 
 // CPU share (percent of one core) over the given time, the cursor at rest or sweeping.

@@ -54,7 +54,7 @@ endforeach()
 target_compile_definitions(program_bench PRIVATE LUMENO_PRODUCT="$<TARGET_FILE:Lumeno>"
     LUMENO_FLOOR_IDLE="$<TARGET_FILE:FloorIdle>" LUMENO_FLOOR_WINDOW="$<TARGET_FILE:FloorWindow>"
     LUMENO_FLOOR_TRAIL="$<TARGET_FILE:FloorTrail>")
-target_link_libraries(program_bench PRIVATE psapi)
+target_link_libraries(program_bench PRIVATE lumeno_e2e_driver)
 add_dependencies(program_bench Lumeno FloorIdle FloorWindow FloorTrail)
 
 include(tests/e2e/E2e.cmake OPTIONAL)

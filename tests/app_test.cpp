@@ -1,16 +1,17 @@
 // The application shell: single instance, tray icon and menu, welcome and about windows.
 #include <gtest/gtest.h>
 
-#include <shellapi.h>
 #include <string>
 #include <vector>
 #include <windows.h>
+#include <shellapi.h>
 
 #include "app/Guard.h"
 #include "app/Tray.h"
 #include "support/Child.h"
 #include "trail/Trail.h"
 #include "ui/Addresses.h"
+#include "ui/Forms.h"
 #include "ui/Runtime.h"
 #include "ui/Text.h"
 #include "ui/win32/Internal.h"
@@ -24,18 +25,15 @@ namespace {
 // A child that passes the guard stays up for a while and ends with 10; one that is stopped shows
 // the warning through a recorder and ends through the real exit with 0.
 LUMENO_CHILD_SCENARIO(Guarded) {
-    ui::ReplaceableEffects().messageBox = [](const ui::Text& text, int style,
-                                             const ui::Text& title) {
-        bool exact =
-            text == "程序正在运行中...\r\n请勿重复运行..." && title == "温馨提示" && style == 48;
+    ui::ReplaceableEffects().messageBox = [](const ui::Text& text, int style, const ui::Text& title) {
+        bool exact = text == "程序正在运行中...\r\n请勿重复运行..." && title == "温馨提示" && style == 48;
         ExitProcess(exact ? 0 : 21); // the guard's own exit follows; a wrong message shows as 21
         return 0;
     };
     trail::CreateParticlePool();
     ui::LoadWindow(ui::MainForm);
     // Past the guard: tell the parent, which waits for this before starting a second copy.
-    if (HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Local\\lumeno.test.ready"))
-        SetEvent(ready);
+    if (HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Local\\lumeno.test.ready")) SetEvent(ready);
     Sleep(2500);
     return 10;
 }
@@ -54,8 +52,7 @@ HANDLE Start(const std::wstring& exe) {
     std::wstring line = L"\"" + exe + L"\" --child=Guarded";
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return nullptr;
     CloseHandle(pi.hThread);
     return pi.hProcess;
@@ -63,10 +60,8 @@ HANDLE Start(const std::wstring& exe) {
 
 DWORD WaitCode(HANDLE process) {
     DWORD code = 99;
-    if (WaitForSingleObject(process, 20000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process, &code);
-    else
-        TerminateProcess(process, 98);
+    if (WaitForSingleObject(process, 20000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+    else TerminateProcess(process, 98);
     CloseHandle(process);
     return code;
 }
@@ -125,8 +120,7 @@ class Shell : public testing::Test {
         ui::ReplaceableEffects().shellExecute = [](const ui::Text& url) { opened.push_back(url); };
     }
     void TearDown() override {
-        for (uint32_t w : {ui::ToolboxForm, ui::UpdateForm, ui::AboutForm})
-            ui::DestroyWindow(w);
+        for (uint32_t w : {ui::ToolboxForm, ui::UpdateForm, ui::AboutForm}) ui::DestroyWindow(w);
         Settle();
         ui::RestoreEffects();
     }
@@ -167,7 +161,7 @@ TEST_F(Shell, TrayCodes) {
         UINT message;
         bool showsToolbox;
     } cases[] = {
-        {WM_MOUSEMOVE, false}, {WM_LBUTTONDOWN, false},   {WM_RBUTTONDOWN, false},
+        {WM_MOUSEMOVE, false}, {WM_LBUTTONDOWN, false}, {WM_RBUTTONDOWN, false},
         {WM_LBUTTONUP, true},  {WM_LBUTTONDBLCLK, false},
     };
     for (const Case& c : cases) {
@@ -206,12 +200,54 @@ TEST_F(Shell, RightClickPopsTheSevenItemsBesideTheCursor) {
     SetTimer(nullptr, 0, 300, ReadAndCloseMenu);
     app::OnTrayEvent(3);
     std::vector<std::wstring> expected;
-    for (const char* item :
-         {"打开工具箱", "网址导航", "软件推荐", "Lumeno官网", "软件更新", "关于", "退出"})
+    for (const char* item : {"打开工具箱", "网址导航", "软件推荐", "Lumeno官网", "软件更新", "关于", "退出"})
         expected.push_back(ui::Widen(item));
     EXPECT_EQ(menuSeen.items, expected);
     EXPECT_EQ(menuSeen.rect.right, 600 - 5);
     EXPECT_EQ(menuSeen.rect.top, 300 - 5);
+}
+
+void SendMouse(DWORD flags, int x, int y) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = LONG(x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1));
+    in.mi.dy = LONG(y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1));
+    in.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof in);
+}
+
+// While the menu is open the trail keeps ticking inside the menu's loop, and every tick lets
+// events run: the menu's own clicks must still reach it.
+void CALLBACK WiggleAndChooseAbout(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    HWND menuWindow = FindWindowW(L"#32768", nullptr);
+    if (!menuWindow) return;
+    RECT r;
+    GetWindowRect(menuWindow, &r);
+    int itemHeight = (r.bottom - r.top - 4) / 7;
+    POINT about{(r.left + r.right) / 2, r.top + 2 + itemHeight * 5 + itemHeight / 2};
+    for (int i = 0; i < 30; ++i) { // moving over the menu spawns particles, so ticks are busy
+        SendMouse(0, about.x + (i % 2 ? 3 : -3), about.y);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(5);
+    }
+    SendMouse(MOUSEEVENTF_LEFTDOWN, about.x, about.y);
+    SendMouse(MOUSEEVENTF_LEFTUP, about.x, about.y);
+    // A tick arrives before the menu has read the click.
+    Sleep(20);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+TEST_F(Shell, MenuClicksReachTheMenuWhileTheTrailTicks) {
+    ui::SetProperty({ui::MainForm, ui::mainform::时钟1}, ui::prop::Period, 1);
+    SetCursorPos(600, 300);
+    SetTimer(nullptr, 0, 300, WiggleAndChooseAbout);
+    UINT_PTR rescue = SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+    app::OnTrayEvent(3);
+    KillTimer(nullptr, rescue);
+    EXPECT_TRUE(ui::IsLoaded(ui::AboutForm));
 }
 
 TEST_F(Shell, MenuItemsOpenTheirPagesAndWindows) {

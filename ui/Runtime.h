@@ -85,6 +85,7 @@ struct Observers {
     std::function<void(int min, int max, int result)> randomDraw;
     std::function<void(uint32_t window)> created; // just before a window's created event
     std::function<void(ControlRef)> clicked;       // just before a picture button's clicked event
+    std::function<void(ControlRef)> tick;          // just before a timer's tick event
 };
 Observers& RuntimeObservers();
 

@@ -207,6 +207,63 @@ std::wstring Screenshot(const std::wstring& name) {
     return path;
 }
 
+// Wine does not report another process's times and memory faithfully, so they are read where the
+// kernel keeps them: each Windows process is a Linux process, and Z: is the Linux root.
+static std::string ReadLinuxFile(const std::wstring& path) {
+    std::string text;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return text;
+    char buffer[4096];
+    DWORD n = 0;
+    while (::ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n) text.append(buffer, n);
+    CloseHandle(f);
+    return text;
+}
+
+// The newest Linux process whose command line names the executable.
+std::wstring LinuxProcess(const std::string& exeName) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
+    long best = -1;
+    do {
+        long pid = std::wcstol(found.cFileName, nullptr, 10);
+        if (pid <= 0 || pid <= best) continue;
+        std::string line = ReadLinuxFile(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\cmdline");
+        if (line.find(exeName) != std::string::npos && line.find("program_bench") == std::string::npos)
+            best = pid;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return best < 0 ? L"" : L"Z:\\proc\\" + std::to_wstring(best);
+}
+
+double CpuMs(const std::wstring& proc) {
+    std::string stat = ReadLinuxFile(proc + L"\\stat");
+    size_t at = stat.rfind(')');
+    if (at == std::string::npos) return 0;
+    // Fields after the command: state is field 3; utime and stime are fields 14 and 15.
+    unsigned long long utime = 0, stime = 0;
+    std::sscanf(stat.c_str() + at + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime);
+    return double(utime + stime) * 10.0; // clock ticks of 10 ms
+}
+
+double WorkingSetMb(const std::wstring& proc) {
+    std::string status = ReadLinuxFile(proc + L"\\status");
+    size_t at = status.find("VmRSS:");
+    return at == std::string::npos ? 0 : std::atof(status.c_str() + at + 6) / 1024.0;
+}
+
+int OpenFiles(const std::wstring& proc) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((proc + L"\\fd\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int n = 0;
+    do n += found.cFileName[0] != L'.';
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return n;
+}
+
 int LayeredAlpha(HWND h) {
     BYTE alpha = 0;
     DWORD flags = 0;

@@ -56,4 +56,11 @@ int LayeredAlpha(HWND h);
 
 std::wstring Wide(const char* gbk);
 
+// Wine does not report another process's times and memory faithfully; these read them where the
+// kernel keeps them (each Windows process is a Linux process, and Z: is the Linux root).
+std::wstring LinuxProcess(const std::string& exeName); // "Z:\\proc\\<pid>", newest match, or ""
+double CpuMs(const std::wstring& linuxProcess);
+double WorkingSetMb(const std::wstring& linuxProcess);
+int OpenFiles(const std::wstring& linuxProcess);
+
 } // namespace e2e

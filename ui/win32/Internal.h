@@ -63,6 +63,15 @@ HWND CreateControlWindow(Form& form, Control& control);
 void PaintLabels(Form& form, HDC dc);
 int ShownPicture(const Control& control); // the picture a button shows now, 0 none
 
+// Marks a modal loop run by the system (menu tracking, message box, window move) for its lifetime.
+struct ForeignLoop {
+    static inline int depth = 0;
+    ForeignLoop() { ++depth; }
+    ~ForeignLoop() { --depth; }
+    ForeignLoop(const ForeignLoop&) = delete;
+    ForeignLoop& operator=(const ForeignLoop&) = delete;
+};
+
 // Modal loop until the form is gone.
 void RunModalLoop(uint32_t window);
 bool PumpMessage(MSG& msg);

@@ -42,6 +42,7 @@ Effects RealEffects() {
         ShellExecuteW(nullptr, nullptr, Widen(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     };
     e.messageBox = [](const Text& text, int style, const Text& title) {
+        ForeignLoop dialog;
         int answer = MessageBoxW(nullptr, Widen(text).c_str(), Widen(title).c_str(),
                                  UINT(style) | MB_TASKMODAL);
         return answer > 0 ? answer - 1 : 0; // IDOK 1 .. IDNO 7 become 0 .. 6
@@ -176,8 +177,12 @@ void PopUpMenu(uint32_t window) {
     GetCursorPos(&pt);
     HWND hwnd = form->hwnd;
     SetForegroundWindow(hwnd);
-    UINT chosen = (UINT)TrackPopupMenu(menu, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_RIGHTBUTTON,
-                                       pt.x - 5, pt.y - 5, 0, hwnd, nullptr);
+    UINT chosen = 0;
+    {
+        ForeignLoop tracking;
+        chosen = (UINT)TrackPopupMenu(menu, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                                      pt.x - 5, pt.y - 5, 0, hwnd, nullptr);
+    }
     PostMessageW(hwnd, WM_NULL, 0, 0);
     DestroyMenu(menu);
     if (chosen >= 1 && chosen <= form->def->menu.size()) form->def->menu[chosen - 1].selected();

@@ -102,6 +102,7 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONDOWN:
         if (form->def->dragAnywhere && !OnLabel(*form, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) {
             ReleaseCapture();
+            ForeignLoop moving;
             SendMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, 0);
             return 0;
         }
@@ -113,7 +114,9 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             c->systemPeriod = 0;
             return 0;
         }
-        if (c && c->def && c->def->tick && c->handlers) c->def->tick();
+        if (!c || !c->def || !c->handlers) return 0;
+        if (auto& observe = RuntimeObservers().tick) observe({form->def->id, c->id});
+        if (c->def->tick) c->def->tick();
         return 0;
     }
     case WM_APP_TRAY:
@@ -352,8 +355,11 @@ ControlRef CopyControl(ControlRef source) {
 }
 
 void ProcessEvents() {
+    // Inside a loop of the system's (a pop-up menu, a message box, a window being dragged) the
+    // mouse and keys belong to that loop: taking them here would lose its clicks.
+    UINT leaveInput = ForeignLoop::depth ? PM_QS_SENDMESSAGE | PM_QS_POSTMESSAGE | PM_QS_PAINT : 0;
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | leaveInput)) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(int(msg.wParam));
             return;
