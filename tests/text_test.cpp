@@ -20,10 +20,7 @@ TEST(FindText, Table) {
         {"", "x", 1, false, -1},
         {"abc", "", 1, false, -1},
         // 你 is C4 E3 in GBK; the search must not match on its second byte.
-        {"你a",
-         "\xE3"
-         "a",
-         1, false, -1},
+        {"你a", "\xE3" "a", 1, false, -1},
         {"你a", "a", 1, false, 3},
         {"你好", "好", 1, false, 3},
         {"abc", "c", 99, false, -1},
@@ -38,19 +35,10 @@ TEST(ToNumber, Table) {
         const char* text;
         double expected;
     } cases[] = {
-        {"", 0},
-        {"1.4", 1.4},
-        {"  1.5\r\n", 1.5},
-        {"1.40000001", 1.40000001},
-        {"abc", 0},
-        {"8080/x", 8080},
-        {"-2.5e1x", -25},
-        {"1e", 1},
+        {"", 0},         {"1.4", 1.4},       {"  1.5\r\n", 1.5}, {"1.40000001", 1.40000001},
+        {"abc", 0},      {"8080/x", 8080},   {"-2.5e1x", -25},   {"1e", 1},
         {"\xA3\xB1\xA3\xAE\xA3\xB5", 1.5}, // full-width "１．５"
-        {".5", 0.5},
-        {"-", 0},
-        {"+7", 7},
+        {".5", 0.5},     {"-", 0},           {"+7", 7},
     };
-    for (const Case& c : cases)
-        EXPECT_DOUBLE_EQ(ToNumber(c.text), c.expected) << c.text;
+    for (const Case& c : cases) EXPECT_DOUBLE_EQ(ToNumber(c.text), c.expected) << c.text;
 }

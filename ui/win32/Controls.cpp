@@ -156,10 +156,44 @@ std::wstring ClipboardText(HWND owner) {
     return text;
 }
 
+// An input method's result goes into the edit control directly, past WM_CHAR: what is not
+// allowed is taken out again afterwards, the caret kept behind the same characters.
+void KeepOnlyNumber(HWND hwnd) {
+    int n = GetWindowTextLengthW(hwnd);
+    std::wstring text(size_t(n) + 1, L'\0');
+    GetWindowTextW(hwnd, text.data(), n + 1);
+    text.resize(size_t(n));
+    DWORD caret = 0;
+    SendMessageW(hwnd, EM_GETSEL, 0, (LPARAM)&caret);
+    std::wstring kept;
+    DWORD keptCaret = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!AllowedInNumber(text[i])) continue;
+        kept += text[i];
+        if (i < caret) ++keptCaret;
+    }
+    if (kept.size() == text.size()) return;
+    SetWindowTextW(hwnd, kept.c_str());
+    SendMessageW(hwnd, EM_SETSEL, keptCaret, keptCaret);
+}
+
 // Only digits, "-" and "." get into the number box, whether typed or pasted.
 LRESULT CALLBACK NumberFilter(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                               DWORD_PTR) {
-    if (message == WM_CHAR && wParam >= 0x20 && !AllowedInNumber(wchar_t(wParam))) return 0;
+    if ((message == WM_CHAR || message == WM_IME_CHAR) && wParam >= 0x20 &&
+        !AllowedInNumber(wchar_t(wParam)))
+        return 0;
+    if (message == WM_IME_COMPOSITION) {
+        LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+        KeepOnlyNumber(hwnd);
+        return result;
+    }
+    // Shift+Insert pastes inside the edit control without a WM_PASTE: route it through ours.
+    if (message == WM_KEYDOWN && wParam == VK_INSERT && (GetKeyState(VK_SHIFT) & 0x8000) &&
+        !(GetKeyState(VK_CONTROL) & 0x8000)) {
+        SendMessageW(hwnd, WM_PASTE, 0, 0);
+        return 0;
+    }
     if (message == WM_PASTE) {
         std::wstring kept;
         for (wchar_t ch : ClipboardText(hwnd))
