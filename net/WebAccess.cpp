@@ -6,6 +6,7 @@
 
 #include "net/Url.h"
 #include "ui/Runtime.h"
+#include "ui/win32/InetHandle.h"
 #include "ui/Text.h"
 
 namespace net {
@@ -20,21 +21,7 @@ constexpr char AcceptLine[] =
     "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
     "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
 
-// Owns one WinINet handle. Declared root, connection, request, so they close child first.
-class InetHandle {
-  public:
-    explicit InetHandle(HINTERNET handle) : handle_(handle) {}
-    InetHandle(const InetHandle&) = delete;
-    InetHandle& operator=(const InetHandle&) = delete;
-    ~InetHandle() {
-        if (handle_) InternetCloseHandle(handle_);
-    }
-    HINTERNET get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-  private:
-    HINTERNET handle_;
-};
+using ui::win32::InetHandle;
 
 void CompleteHeaders(ui::Text& headers, const ui::Text& url) {
     if (ui::FindText(headers, "Accept: ", 1, true) < 0) headers += AcceptLine;

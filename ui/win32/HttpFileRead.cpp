@@ -4,27 +4,14 @@
 #include <wininet.h>
 
 #include "ui/Runtime.h"
+#include "ui/win32/InetHandle.h"
 
 namespace ui {
 namespace {
 
 constexpr size_t MaxBytes = size_t(64) << 20; // an endless reply stops here
 
-// Owns one WinINet handle; declared root, connection, request so they close child first.
-class InetHandle {
-  public:
-    explicit InetHandle(HINTERNET handle) : handle_(handle) {}
-    InetHandle(const InetHandle&) = delete;
-    InetHandle& operator=(const InetHandle&) = delete;
-    ~InetHandle() {
-        if (handle_) InternetCloseHandle(handle_);
-    }
-    HINTERNET get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-  private:
-    HINTERNET handle_;
-};
+using ui::win32::InetHandle;
 
 } // namespace
 

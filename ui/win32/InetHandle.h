@@ -1,0 +1,23 @@
+// Owns one WinINet handle. Declare them root, connection, request, so they close child first.
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+
+namespace ui::win32 {
+
+class InetHandle {
+  public:
+    explicit InetHandle(HINTERNET handle) : handle_(handle) {}
+    InetHandle(const InetHandle&) = delete;
+    InetHandle& operator=(const InetHandle&) = delete;
+    ~InetHandle() {
+        if (handle_) InternetCloseHandle(handle_);
+    }
+    HINTERNET get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+  private:
+    HINTERNET handle_;
+};
+
+} // namespace ui::win32
