@@ -17,7 +17,7 @@ target_link_libraries(lumeno_test_addresses PRIVATE lumeno_core)
 file(GLOB LUMENO_TEST_SUPPORT CONFIGURE_DEPENDS tests/support/*.cpp)
 add_library(lumeno_test_support STATIC ${LUMENO_TEST_SUPPORT})
 target_compile_options(lumeno_test_support PRIVATE ${LUMENO_WARNINGS})
-target_link_libraries(lumeno_test_support PUBLIC lumeno_core gtest ws2_32)
+target_link_libraries(lumeno_test_support PUBLIC lumeno_core gtest ws2_32 comctl32)
 target_include_directories(lumeno_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 
 file(GLOB LUMENO_TESTS CONFIGURE_DEPENDS tests/*_test.cpp)

@@ -1,7 +1,6 @@
 // Control kinds: picture buttons, picture boxes, edit boxes (windows) and labels (drawn by the form).
 #include <string_view>
 #include <windows.h>
-#include <commctrl.h>
 
 #include "ui/Text.h"
 #include "ui/win32/Internal.h"
@@ -11,7 +10,6 @@ namespace {
 
 constexpr wchar_t ButtonClass[] = L"LumenoPictureButton";
 constexpr wchar_t PictureBoxClass[] = L"LumenoPictureBox";
-constexpr UINT_PTR NumberFilterId = 1;
 
 Control* ControlOf(HWND hwnd) {
     return reinterpret_cast<Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -177,9 +175,16 @@ void KeepOnlyNumber(HWND hwnd) {
     SendMessageW(hwnd, EM_SETSEL, keptCaret, keptCaret);
 }
 
+// The edit control's own procedure, under the number filter. Kept by hand rather than through
+// the common controls' subclassing, so the program does not load that library at start-up.
+WNDPROC editProc = nullptr;
+
+LRESULT DefSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcW(editProc, hwnd, message, wParam, lParam);
+}
+
 // Only digits, "-" and "." get into the number box, whether typed or pasted.
-LRESULT CALLBACK NumberFilter(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                              DWORD_PTR) {
+LRESULT CALLBACK NumberFilter(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if ((message == WM_CHAR || message == WM_IME_CHAR) && wParam >= 0x20 &&
         !AllowedInNumber(wchar_t(wParam)))
         return 0;
@@ -201,7 +206,6 @@ LRESULT CALLBACK NumberFilter(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         SendMessageW(hwnd, EM_REPLACESEL, TRUE, (LPARAM)kept.c_str());
         return 0;
     }
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, NumberFilter, NumberFilterId);
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
@@ -214,7 +218,8 @@ HWND CreateEditBox(Form& form, Control& c) {
     HFONT font = d.fontHeight ? LabelFont(d.fontHeight) : (HFONT)GetStockObject(DEFAULT_GUI_FONT);
     SendMessageW(h, WM_SETFONT, (WPARAM)font, FALSE);
     SendMessageW(h, EM_LIMITTEXT, d.maxLength, 0); // 0: as long as the control allows
-    if (d.input == Input::Number) SetWindowSubclass(h, NumberFilter, NumberFilterId, 0);
+    if (d.input == Input::Number && h)
+        editProc = (WNDPROC)SetWindowLongPtrW(h, GWLP_WNDPROC, (LONG_PTR)NumberFilter);
     return h;
 }
 
