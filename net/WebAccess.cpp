@@ -31,14 +31,18 @@ void CompleteHeaders(ui::Text& headers, const ui::Text& url) {
 }
 
 // Events are processed before every read, so handlers (a second lookup, a close) run meanwhile.
+// A read asks for no more than has arrived: a whole block of a reply that trickles in would hold
+// the events back for as long as the block takes to fill.
 std::string ReadReply(HINTERNET request) {
     std::string reply;
     DWORD count = 1;
     while (count > 0 && reply.size() < MaxReplyBytes) {
         char block[ReadBlock] = {};
         ui::ProcessEvents();
+        DWORD available = ReadBlock;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0)) available = ReadBlock;
         count = 0;
-        InternetReadFile(request, block, ReadBlock, &count);
+        InternetReadFile(request, block, std::clamp<DWORD>(available, 1, ReadBlock), &count);
         reply.append(block, std::min<size_t>(count, MaxReplyBytes - reply.size()));
     }
     return reply;
