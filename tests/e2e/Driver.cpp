@@ -40,6 +40,13 @@ Program Start(const std::wstring& exePath) {
     return p;
 }
 
+Program::~Program() {
+    if (!process) return;
+    TerminateProcess(process, DWORD(-1));
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}
+
 bool Running(const Program& p) { return p.process && WaitForSingleObject(p.process, 0) == WAIT_TIMEOUT; }
 
 int Stop(Program& p, DWORD waitMs) {

@@ -2,15 +2,26 @@
 // read what a person would see.
 #pragma once
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 #include <windows.h>
 
 namespace e2e {
 
+// A started program; one that still runs when this goes (a failed assertion returned early) is
+// ended, so it cannot outlive its test and hold the test runner's output open.
 struct Program {
     HANDLE process = nullptr;
     DWORD id = 0;
+    Program() = default;
+    Program(Program&& other) noexcept : process(other.process), id(other.id) { other.process = nullptr; }
+    Program& operator=(Program&& other) noexcept {
+        std::swap(process, other.process);
+        std::swap(id, other.id);
+        return *this;
+    }
+    ~Program();
 };
 
 // Starts the stand-in build of Lumeno.exe (or a copy of it under another name).
