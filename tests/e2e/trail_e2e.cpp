@@ -1,6 +1,7 @@
 // The built program's cursor trail, watched from outside its process.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "e2e/Driver.h"
@@ -37,6 +38,10 @@ TEST(TrailEndToEnd, ParticlesFollowTheCursorDriftAndFadeOut) {
         }, 300);
     }
     EXPECT_TRUE(appeared);
+    for (int i = 0; i < 24; ++i) { // a longer sweep for the picture
+        SetCursorPos(300 + i * 18, 420 - int(120 * std::sin(i / 4.0)));
+        Sleep(25);
+    }
     Screenshot(L"trail");
     // They drift: soon some particle has moved more than a pixel from where it was spawned.
     std::vector<RECT> before;
