@@ -5,6 +5,8 @@
 // reach outside the program goes to recorders.
 #include <gtest/gtest.h>
 
+#include "support/Fixtures.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -467,15 +469,7 @@ TEST_F(BadInput, HugeAndEndlessRepliesKeepTheProgramAnswering) {
 
 namespace {
 
-void SetClipboard(HWND owner, const std::wstring& text) {
-    ASSERT_TRUE(OpenClipboard(owner));
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    SetClipboardData(CF_UNICODETEXT, memory);
-    CloseClipboard();
-}
+using testsupport::SetClipboard;
 
 bool Allowed(wchar_t ch) {
     return (ch >= L'0' && ch <= L'9') || ch == L'-' || ch == L'.';

@@ -2,6 +2,8 @@
 // the text stays as typed when the box loses the focus and when a picture button is clicked.
 #include <gtest/gtest.h>
 
+#include "support/Fixtures.h"
+
 #include <string>
 #include <windows.h>
 
@@ -20,10 +22,7 @@ class NumberBox : public testing::Test {
     HWND edit = nullptr;
 
     void SetUp() override {
-        Effects& e = ReplaceableEffects();
-        e.openUrl = [](const Text&) {};
-        e.runProgram = [](const Text&, bool) { return true; };
-        e.exit = [](int) {};
+        testsupport::SilenceEffects();
         SetCursorPos(1000, 740);
         ASSERT_TRUE(LoadWindow(ToolboxForm));
         // The lookup view, as its switch leaves it (the tiles would cover the query button).
@@ -40,11 +39,7 @@ class NumberBox : public testing::Test {
         ASSERT_EQ(GetFocus(), edit);
     }
     void TearDown() override {
-        for (uint32_t w = 1; w <= WindowCount; ++w)
-            ui::DestroyWindow(w);
-        for (int i = 0; i < 5; ++i)
-            ProcessEvents();
-        RestoreEffects();
+        testsupport::CloseAllWindows();
     }
 
     void Clear() { SetText(box, ""); }
@@ -77,15 +72,7 @@ void PressKeys(std::initializer_list<WORD> keys, WORD modifier = 0) {
     ProcessEvents();
 }
 
-void SetClipboard(HWND owner, const std::wstring& text) {
-    ASSERT_TRUE(OpenClipboard(owner));
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    SetClipboardData(CF_UNICODETEXT, memory);
-    CloseClipboard();
-}
+using testsupport::SetClipboard;
 
 // The box's own right-click menu, its paste item chosen by its access key while the menu runs.
 void PasteFromContextMenu(HWND edit) {

@@ -2,6 +2,8 @@
 // and visibility, the hand cursor, the tray menu, the Esc key and dragging by the background.
 #include <gtest/gtest.h>
 
+#include "support/Fixtures.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -230,12 +232,8 @@ template <class F> bool PumpUntil(F done) {
 class Forms : public testing::Test {
   protected:
     void SetUp() override {
-        Effects& e = ReplaceableEffects();
-        e.openUrl = [](const Text&) {};
-        e.runProgram = [](const Text&, bool) { return true; };
-        e.shellExecute = [](const Text&) {};
-        e.messageBox = [](const Text&, int, const Text&) { return 0; };
-        e.exit = [](int) {};
+        testsupport::SilenceEffects();
+        ReplaceableEffects().messageBox = [](const Text&, int, const Text&) { return 0; };
         SetCursorPos(1000, 740);
     }
     void TearDown() override {

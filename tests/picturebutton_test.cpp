@@ -2,6 +2,8 @@
 // click is raised, and how the picture is drawn.
 #include <gtest/gtest.h>
 
+#include "support/Fixtures.h"
+
 #include <vector>
 #include <windows.h>
 
@@ -18,20 +20,12 @@ class PictureButtons : public testing::Test {
     std::vector<ControlRef> clicks;
 
     void SetUp() override {
-        Effects& e = ReplaceableEffects();
-        e.openUrl = [](const Text&) {};
-        e.runProgram = [](const Text&, bool) { return true; };
-        e.shellExecute = [](const Text&) {};
-        e.exit = [](int) {};
+        testsupport::SilenceEffects();
         RuntimeObservers().clicked = [this](ControlRef ref) { clicks.push_back(ref); };
     }
     void TearDown() override {
         RuntimeObservers().clicked = nullptr;
-        for (uint32_t w = 1; w <= WindowCount; ++w)
-            ui::DestroyWindow(w);
-        for (int i = 0; i < 5; ++i)
-            ProcessEvents();
-        RestoreEffects();
+        testsupport::CloseAllWindows();
     }
 };
 

@@ -3,6 +3,8 @@
 // the background colour, and caption and result text drawn in their colours.
 #include <gtest/gtest.h>
 
+#include "support/Fixtures.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -99,18 +101,11 @@ RECT Place(ControlRef ref) {
 class Screens : public testing::Test {
   protected:
     void SetUp() override {
-        Effects& e = ReplaceableEffects();
-        e.openUrl = [](const Text&) {};
-        e.runProgram = [](const Text&, bool) { return true; };
-        e.exit = [](int) {};
+        testsupport::SilenceEffects();
         SetCursorPos(1023, 767); // away from every window, so nothing shows hovered
     }
     void TearDown() override {
-        for (uint32_t w = 1; w <= WindowCount; ++w)
-            ui::DestroyWindow(w);
-        for (int i = 0; i < 5; ++i)
-            ProcessEvents();
-        RestoreEffects();
+        testsupport::CloseAllWindows();
     }
 };
 

@@ -2,6 +2,8 @@
 // loading an open window, timer periods, start position, always on top, processes, message box.
 #include <gtest/gtest.h>
 
+#include "support/Fixtures.h"
+
 #include <functional>
 #include <windows.h>
 
@@ -54,20 +56,12 @@ RECT Rect(uint32_t window) {
 class Services : public testing::Test {
   protected:
     void SetUp() override {
-        Effects& e = ReplaceableEffects();
-        e.openUrl = [](const Text&) {};
-        e.runProgram = [](const Text&, bool) { return true; };
-        e.shellExecute = [](const Text&) {};
-        e.exit = [](int) {};
+        testsupport::SilenceEffects();
         SetCursorPos(1000, 740);
     }
     void TearDown() override {
         RuntimeObservers().created = nullptr;
-        for (uint32_t w = 1; w <= WindowCount; ++w)
-            ui::DestroyWindow(w);
-        for (int i = 0; i < 5; ++i)
-            ProcessEvents();
-        RestoreEffects();
+        testsupport::CloseAllWindows();
     }
 };
 
