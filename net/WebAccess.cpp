@@ -12,7 +12,6 @@
 namespace net {
 namespace {
 
-constexpr char UserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 constexpr DWORD TimeoutMs = 18000;
 constexpr DWORD ReadBlock = 512;
 constexpr DWORD RawHeaderBuffer = 1024;
@@ -22,6 +21,7 @@ constexpr char AcceptLine[] =
     "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
 
 using ui::win32::InetHandle;
+using ui::win32::UserAgent;
 
 void CompleteHeaders(ui::Text& headers, const ui::Text& url) {
     if (ui::FindText(headers, "Accept: ", 1, true) < 0) headers += AcceptLine;

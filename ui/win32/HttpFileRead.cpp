@@ -32,8 +32,7 @@ std::string HttpFileRead(const Text& url) {
 
     // Direct, as the program's other requests: a configured proxy (Wine also takes one from the
     // environment) must not stand between the program and the site it was built for.
-    InetHandle root(InternetOpenA("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)",
-                                  INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    InetHandle root(InternetOpenA(win32::UserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!root) return {};
     InetHandle connection(InternetConnectA(root.get(), host, parts.nPort, nullptr, nullptr,
                                            INTERNET_SERVICE_HTTP, 0, 0));

@@ -1,9 +1,12 @@
-// Owns one WinINet handle. Declare them root, connection, request, so they close child first.
+// What the program's two HTTP paths share: the user agent they send, and an owner of WinINet
+// handles (declare them root, connection, request, so they close child first).
 #pragma once
 #include <windows.h>
 #include <wininet.h>
 
 namespace ui::win32 {
+
+constexpr char UserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 
 class InetHandle {
   public:
